@@ -67,8 +67,10 @@ public:
         if (capacity != initialCapacity) Resize(initialCapacity);
     }
 
+    // Frees the storage even after an out-of-memory error, so nothing leaks; a destroyed
+    // array stays destroyed.
     void Destroy() {
-        if (error != ARRAY_OK || !storage) return;
+        if (error == ARRAY_DESTROYED || !storage) return;
         for (int32_t i = 0; i < count; ++i) ReleaseElement(&storage[i]);
         std::free(storage);
         storage = nullptr;
@@ -84,6 +86,7 @@ protected:
     void Grow() { Resize(capacity + growth); }
 
     void Resize(int32_t newCapacity) {
+        if (error == ARRAY_DESTROYED) return;
         if (newCapacity < 1) newCapacity = 1;
         void* p = std::realloc(static_cast<void*>(storage), sizeof(T) * size_t(newCapacity));
         if (!p) {
