@@ -1,6 +1,7 @@
 // Streams and volumes made by hand for the stream reader tests: a stream built from run
 // lists, a run-list encoder, and a small image file whose clusters hold known bytes.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
