@@ -10,5 +10,8 @@ constexpr int kExitVolume = 3;
 constexpr int kExitCancelled = 130;
 
 int RunInfo(int argc, char** argv);
+int RunScan(int argc, char** argv);
+int RunRecover(int argc, char** argv);
+int RunPartitions(int argc, char** argv);
 
 }  // namespace cli

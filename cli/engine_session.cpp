@@ -1,5 +1,6 @@
 #include "cli/engine_session.h"
 
+#include "app/core/engine_status.h"
 #include "cli/strings.h"
 #include "platform/wide_string.h"
 
@@ -14,15 +15,6 @@ const UndeleteApi* Engine() {
     return api;
 }
 
-std::string LastStatusText(const UndeleteApi* api) {
-    uint32_t code = 0, sys = 0;
-    const WCHAR* text = nullptr;
-    const WCHAR* sysText = nullptr;
-    api->GetLastStatus(&code, &text);
-    api->GetLastSystemError(&sys, &sysText);
-    std::string out = "status " + std::to_string(code) + ": " + platform::Utf8FromWide(text);
-    if (sysText) out += " (system error " + std::to_string(sys) + ": " + platform::Utf8FromWide(sysText) + ")";
-    return out;
-}
+std::string LastStatusText(const UndeleteApi* api) { return app::LastEngineStatusText(api); }
 
 }  // namespace cli
