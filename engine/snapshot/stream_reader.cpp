@@ -23,78 +23,6 @@ int32_t Fail(DWORD code) {
     return 0;
 }
 
-}  // namespace
-
-int32_t StreamReader::Open(VolumeAccess* vol, ENTRY_STREAM* s) {
-    Release();
-    volume = vol;
-    stream = s;
-    currentExtent = s ? s->extents : nullptr;
-    clusterAccumulator = runClustersLeft = position = 0;
-    cursor = nullptr;
-    unitClusters = unitBytes = 0;
-    runIsSparse = 0;
-    if (!currentExtent) return 1;
-    cursor = currentExtent->runList;
-    if (!volume || !(currentExtent->flags & EXTENT_COMPRESSED)) return 1;
-
-    const uint32_t log2Unit = currentExtent->compressionUnit;
-    const uint64_t bytes = log2Unit < 32 ? (uint64_t(1) << log2Unit) * volume->GetClusterSize() : 0;
-    if (bytes == 0 || bytes > kMaxUnitBytes) return SetStatus(STATUS_NO_MEMORY);
-    unitClusters = int32_t(uint32_t(1) << log2Unit);
-    unitBytes = int32_t(bytes);
-    unitBuffer = static_cast<uint8_t*>(std::malloc(bytes));
-    decodedBuffer = static_cast<uint8_t*>(std::malloc(bytes));
-    if (!unitBuffer || !decodedBuffer) {
-        Release();
-        return SetStatus(STATUS_NO_MEMORY);
-    }
-    return 1;
-}
-
-void StreamReader::Release() {
-    std::free(unitBuffer);
-    std::free(decodedBuffer);
-    unitBuffer = decodedBuffer = nullptr;
-    outputPointer = nullptr;
-    unitClustersReady = 0;
-}
-
-int32_t StreamReader::NextRun(int64_t* length, int64_t* delta) {
-    if (!currentExtent) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
-    const uint8_t* end = currentExtent->runList + currentExtent->runListLength;
-    if (!cursor || cursor >= end) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
-    while (*cursor == 0) {
-        // This extent's runs end; only an extent that continues right after it goes on.
-        STREAM_EXTENT* next = currentExtent->next;
-        if (!next || next->firstVcn != WrapAdd(currentExtent->lastVcn, 1)) return Fail(ERROR_CLUSTERLOG_CORRUPT_CODE);
-        currentExtent = next;
-        cursor = next->runList;
-        clusterAccumulator = 0;
-        end = next->runList + next->runListLength;
-        if (!cursor || cursor >= end) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
-    }
-    const uint32_t header = *cursor++;
-    const uint32_t lengthBytes = header & 0xF, deltaBytes = header >> 4;
-    // Fields wider than 64 bits do not occur; such a header is as malformed as a short one.
-    if (lengthBytes > 8 || deltaBytes > 8 || uint64_t(end - cursor) < lengthBytes + deltaBytes)
-        return Fail(ERROR_BUFFER_OVERFLOW_CODE);
-    uint64_t len = 0;
-    for (uint32_t i = 0; i < lengthBytes; ++i) len |= uint64_t(cursor[i]) << (8 * i);
-    cursor += lengthBytes;
-    // A run length is never negative.
-    if (len > uint64_t(INT64_MAX)) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
-    uint64_t d = 0;
-    for (uint32_t i = 0; i < deltaBytes; ++i) d |= uint64_t(cursor[i]) << (8 * i);
-    if (deltaBytes && deltaBytes < 8 && (cursor[deltaBytes - 1] & 0x80)) d |= ~uint64_t(0) << (8 * deltaBytes);
-    cursor += deltaBytes;
-    *length = int64_t(len);
-    *delta = int64_t(d);
-    return 1;
-}
-
-namespace {
-
 // Decodes the next run and makes it current.
 int32_t TakeRun(StreamReader& r) {
     int64_t length = 0, delta = 0;
@@ -164,6 +92,74 @@ int32_t FillUnit(StreamReader& r) {
 }
 
 }  // namespace
+
+int32_t StreamReader::Open(VolumeAccess* vol, ENTRY_STREAM* s) {
+    Release();
+    volume = vol;
+    stream = s;
+    currentExtent = s ? s->extents : nullptr;
+    clusterAccumulator = runClustersLeft = position = 0;
+    cursor = nullptr;
+    unitClusters = unitBytes = 0;
+    runIsSparse = 0;
+    if (!currentExtent) return 1;
+    cursor = currentExtent->runList;
+    if (!volume || !(currentExtent->flags & EXTENT_COMPRESSED)) return 1;
+
+    const uint32_t log2Unit = currentExtent->compressionUnit;
+    const uint64_t bytes = log2Unit < 32 ? (uint64_t(1) << log2Unit) * volume->GetClusterSize() : 0;
+    if (bytes == 0 || bytes > kMaxUnitBytes) return SetStatus(STATUS_NO_MEMORY);
+    unitClusters = int32_t(uint32_t(1) << log2Unit);
+    unitBytes = int32_t(bytes);
+    unitBuffer = static_cast<uint8_t*>(std::malloc(bytes));
+    decodedBuffer = static_cast<uint8_t*>(std::malloc(bytes));
+    if (!unitBuffer || !decodedBuffer) {
+        Release();
+        return SetStatus(STATUS_NO_MEMORY);
+    }
+    return 1;
+}
+
+void StreamReader::Release() {
+    std::free(unitBuffer);
+    std::free(decodedBuffer);
+    unitBuffer = decodedBuffer = nullptr;
+    outputPointer = nullptr;
+    unitClustersReady = 0;
+}
+
+int32_t StreamReader::NextRun(int64_t* length, int64_t* delta) {
+    if (!currentExtent) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
+    const uint8_t* end = currentExtent->runList + currentExtent->runListLength;
+    if (!cursor || cursor >= end) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
+    while (*cursor == 0) {
+        // This extent's runs end; only an extent that continues right after it goes on.
+        STREAM_EXTENT* next = currentExtent->next;
+        if (!next || next->firstVcn != WrapAdd(currentExtent->lastVcn, 1)) return Fail(ERROR_CLUSTERLOG_CORRUPT_CODE);
+        currentExtent = next;
+        cursor = next->runList;
+        clusterAccumulator = 0;
+        end = next->runList + next->runListLength;
+        if (!cursor || cursor >= end) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
+    }
+    const uint32_t header = *cursor++;
+    const uint32_t lengthBytes = header & 0xF, deltaBytes = header >> 4;
+    // Fields wider than 64 bits do not occur; such a header is as malformed as a short one.
+    if (lengthBytes > 8 || deltaBytes > 8 || uint64_t(end - cursor) < lengthBytes + deltaBytes)
+        return Fail(ERROR_BUFFER_OVERFLOW_CODE);
+    uint64_t len = 0;
+    for (uint32_t i = 0; i < lengthBytes; ++i) len |= uint64_t(cursor[i]) << (8 * i);
+    cursor += lengthBytes;
+    // A run length is never negative.
+    if (len > uint64_t(INT64_MAX)) return Fail(ERROR_BUFFER_OVERFLOW_CODE);
+    uint64_t d = 0;
+    for (uint32_t i = 0; i < deltaBytes; ++i) d |= uint64_t(cursor[i]) << (8 * i);
+    if (deltaBytes && deltaBytes < 8 && (cursor[deltaBytes - 1] & 0x80)) d |= ~uint64_t(0) << (8 * deltaBytes);
+    cursor += deltaBytes;
+    *length = int64_t(len);
+    *delta = int64_t(d);
+    return 1;
+}
 
 int32_t StreamReader::Read(void* buffer, uint32_t count) {
     if (stream && stream->residentData) {
