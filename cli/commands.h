@@ -13,5 +13,6 @@ int RunInfo(int argc, char** argv);
 int RunScan(int argc, char** argv);
 int RunRecover(int argc, char** argv);
 int RunPartitions(int argc, char** argv);
+int RunVolumes(int argc, char** argv);
 
 }  // namespace cli

@@ -16,6 +16,7 @@ void Usage(FILE* out) {
         "                   write deleted files into DIR (never onto VOLUME)\n"
         "  info VOLUME      file system, sector and cluster size and volume size\n"
         "  partitions IMAGE the partitions of a whole-disk image or device\n"
+        "  volumes [--json] the fixed and removable volumes of this machine\n"
         "VOLUME is a block device, a mount point ending in \"/\", or an image file; a volume\n"
         "inside a whole-disk image or device is chosen with --partition N or --offset BYTES.\n"
         "'undelete COMMAND --help' tells more. Exit codes: 0 done, 1 some files failed,\n"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     if (command == "scan") return cli::RunScan(argc - 2, argv + 2);
     if (command == "recover") return cli::RunRecover(argc - 2, argv + 2);
     if (command == "partitions") return cli::RunPartitions(argc - 2, argv + 2);
+    if (command == "volumes") return cli::RunVolumes(argc - 2, argv + 2);
     std::fprintf(stderr, "undelete: unknown command \"%s\" (see undelete --help)\n", command.c_str());
     return cli::kExitUsage;
 }

@@ -10,9 +10,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "engine/enumeration.h"
 #include "engine/volume_listing.h"
 #include "platform/wide_string.h"
+#include "support/run_command.h"
 
 namespace fs = std::filesystem;
 using platform::Utf8FromWide;
@@ -214,6 +217,39 @@ TEST_F(LoopDevice, IsListedWithItsFileSystemAndLabel) {
     EXPECT_EQ(found->totalBytes, 16384ull * 1024);
     EXPECT_EQ(found->freeBytes, kUnknownSize);
     FreeVolumeList(list);
+}
+
+// The volumes command shows the same device as a table row and in its JSON.
+TEST_F(LoopDevice, VolumesCommandShowsIt) {
+    command::Result table = command::Undelete({"volumes"});
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_NE(table.out.find("DEVICE"), std::string::npos);
+    bool row = false;
+    for (size_t at = 0, end; at < table.out.size(); at = end + 1) {
+        end = table.out.find('\n', at);
+        if (end == std::string::npos) end = table.out.size();
+        std::string line = table.out.substr(at, end - at);
+        if (line.rfind(device_ + " ", 0) == 0)
+            row = line.find("FAT16") != std::string::npos && line.find("LOOPTEST") != std::string::npos &&
+                  line.find("fixed") != std::string::npos && line.find("16.0 MiB") != std::string::npos;
+    }
+    EXPECT_TRUE(row) << table.out;
+
+    command::Result json = command::Undelete({"volumes", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    nlohmann::json list = nlohmann::json::parse(json.out);
+    bool found = false;
+    for (const auto& v : list) {
+        if (v["device"] != device_) continue;
+        found = true;
+        EXPECT_EQ(v["file_system"], "FAT16");
+        EXPECT_EQ(v["label"], "LOOPTEST");
+        EXPECT_EQ(v["type"], "fixed");
+        EXPECT_TRUE(v["mount_point"].is_null());
+        EXPECT_EQ(v["total_bytes"], 16384ull * 1024);
+        EXPECT_TRUE(v["free_bytes"].is_null());
+    }
+    EXPECT_TRUE(found) << json.out;
 }
 
 }  // namespace
