@@ -57,11 +57,15 @@ int RunPartitions(int argc, char** argv) {
     }
     std::printf("partition table: %s, %u-byte sectors\n", app::PartitionKindName(table.kind),
                 unsigned(table.sectorSize));
-    std::printf("%3s  %14s  %14s  %-11s  %-38s  %s\n", "No", "Offset", "Bytes", "File system", "Type", "Name");
+    std::printf("%3s  %14s  %14s  %-11s  %-36s  %s\n", "No", "Offset", "Bytes", "File system", "Type", "Name");
     for (const app::PartitionInfo& p : table.partitions) {
         std::string where = path + "@" + std::to_string(p.offset) + "+" + std::to_string(p.length);
-        std::string type = p.type + (p.typeName.empty() ? "" : " " + p.typeName);
-        std::printf("%3d  %14" PRIu64 "  %14" PRIu64 "  %-11s  %-38s  %s\n", p.number, p.offset, p.length,
+        // MBR types are short codes shown with their meaning; GPT types are shown by name
+        // when known, else as the type GUID.
+        std::string type = table.kind == app::PartitionTable::Kind::Mbr
+                               ? p.type + (p.typeName.empty() ? "" : " " + p.typeName)
+                               : (p.typeName.empty() ? p.type : p.typeName);
+        std::printf("%3d  %14" PRIu64 "  %14" PRIu64 "  %-11s  %-36s  %s\n", p.number, p.offset, p.length,
                     FileSystemAt(Engine(), where).c_str(), type.c_str(), p.name.c_str());
     }
     return kExitOk;
