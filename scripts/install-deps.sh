@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev
   # test images and the independent reader used as an oracle
   dosfstools mtools ntfs-3g attr sleuthkit fuse3 util-linux
+  # whole-disk images with MBR and GPT tables (sfdisk)
+  fdisk
 )
 missing=()
 for p in "${packages[@]}"; do
