@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/fixtures.h"
 #include "support/run_command.h"
 
@@ -42,9 +44,47 @@ inline std::string PathOf(const nlohmann::json& j) {
     return j["folder"].get<std::string>() + j["name"].get<std::string>();
 }
 
+// The original of a listed path ("/Docs/report.doc") among IMAGE.files, or "" when none.
+// Names compare without regard to ASCII case. A deleted FAT entry without a long name has
+// lost its first letter on disk and is shown with the character U+00E5 in its place, so
+// such a name matches any first letter.
+inline std::string OriginalOf(const std::string& image, const std::string& shown) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const std::string lostLetter = "\xC3\xA5";
+    std::filesystem::path root = fixtures::Path(image + ".files");
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (!e.is_regular_file()) continue;
+        std::string rel = "/" + std::filesystem::relative(e.path(), root).string();
+        if (rel.find(':') != std::string::npos) continue;  // a named stream's bytes
+        size_t a = rel.rfind('/'), b = shown.rfind('/');
+        if (lower(rel.substr(0, a)) != lower(shown.substr(0, b))) continue;
+        std::string name = rel.substr(a + 1), listed = shown.substr(b + 1);
+        if (listed.rfind(lostLetter, 0) == 0 && !name.empty()) {
+            listed = listed.substr(lostLetter.size());
+            name = name.substr(1);
+        }
+        if (lower(name) == lower(listed)) return rel;
+    }
+    return {};
+}
+
 inline std::string Slurp(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Whether two files hold the same bytes; on a difference says where, without dumping them.
+inline ::testing::AssertionResult SameBytes(const std::filesystem::path& got, const std::filesystem::path& want) {
+    if (!std::filesystem::exists(got)) return ::testing::AssertionFailure() << got << " was not written";
+    std::string a = Slurp(got), b = Slurp(want);
+    if (a == b) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    return ::testing::AssertionFailure() << got << " (" << a.size() << " bytes) differs from " << want << " ("
+                                         << b.size() << " bytes) at byte " << i;
 }
 
 // A fresh empty folder for one test.

@@ -21,7 +21,7 @@ TEST_P(ScanOnImage, ListsEveryDeletedFileOnceAsJson) {
         for (const char* field : {"name", "folder", "size", "chance", "created", "modified", "encrypted", "streams"})
             EXPECT_TRUE(j.contains(field)) << field << " in " << j.dump();
         EXPECT_TRUE(j["chance"] == "Excellent" || j["chance"] == "Good") << j.dump();
-        EXPECT_TRUE(listed.insert(PathOf(j)).second) << "listed twice: " << PathOf(j);
+        EXPECT_TRUE(listed.insert(clitest::OriginalOf(image, PathOf(j))).second) << "listed twice: " << PathOf(j);
         if (!j["modified"].is_null()) {
             EXPECT_EQ(j["modified"].get<std::string>().back(), 'Z');
         }
@@ -32,9 +32,10 @@ TEST_P(ScanOnImage, ListsEveryDeletedFileOnceAsJson) {
 TEST_P(ScanOnImage, TypesKeepOnlyTheChosenCategories) {
     const std::string image = GetParam();
     std::set<std::string> images, documents;
-    for (const auto& j : clitest::ScanJson(image, {"--types", "images"})) images.insert(PathOf(j));
+    for (const auto& j : clitest::ScanJson(image, {"--types", "images"})) images.insert(clitest::OriginalOf(image, PathOf(j)));
     EXPECT_EQ(images, std::set<std::string>{"/Photos/thumb.bmp"});
-    for (const auto& j : clitest::ScanJson(image, {"--types", "documents,video"})) documents.insert(PathOf(j));
+    for (const auto& j : clitest::ScanJson(image, {"--types", "documents,video"}))
+        documents.insert(clitest::OriginalOf(image, PathOf(j)));
     std::set<std::string> want = clitest::DeletedFiles(image);
     want.erase("/Photos/thumb.bmp");
     EXPECT_EQ(documents, want);
