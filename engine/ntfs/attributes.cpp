@@ -147,6 +147,22 @@ int32_t ApplyDataStream(SNAPSHOT_ENTRY* entry, const Attribute& a, uint32_t type
     return 1;
 }
 
+ENTRY_STREAM* AttributeListClusters(const Attribute& a) {
+    if (a.bytes[ATTR_NON_RESIDENT] == 0 || a.length < ATTR_NON_RESIDENT_HEADER) return nullptr;
+    uint32_t pairsOffset = Get16(a.bytes + ATTR_MAPPING_PAIRS);
+    if (pairsOffset > a.length) return nullptr;
+    ENTRY_STREAM* stream = NewEntryStream(nullptr);
+    if (!stream) return nullptr;
+    stream->extents = NewStreamExtent(int64_t(Get64(a.bytes + ATTR_FIRST_VCN)), int64_t(Get64(a.bytes + ATTR_LAST_VCN)),
+                                      0, a.bytes + pairsOffset, a.length - pairsOffset, 0);
+    stream->size = int64_t(Get64(a.bytes + ATTR_DATA_SIZE));
+    if (!stream->extents) {
+        FreeEntryStream(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
 void ApplyVolumeInformation(VolumeAccess* volume, const Attribute& a) {
     const uint8_t* v;
     uint32_t n;

@@ -20,5 +20,8 @@ int32_t ApplyStandardInformation(SNAPSHOT_ENTRY* entry, const Attribute& a, bool
 int32_t ApplyFileName(SNAPSHOT_ENTRY* entry, const Attribute& a);
 int32_t ApplyDataStream(SNAPSHOT_ENTRY* entry, const Attribute& a, uint32_t type);
 void ApplyVolumeInformation(VolumeAccess* volume, const Attribute& a);
+// The cluster map of a non-resident attribute list as an unnamed stream; null when the
+// attribute is resident, damaged, or memory ran out.
+ENTRY_STREAM* AttributeListClusters(const Attribute& a);
 
 }  // namespace ntfs

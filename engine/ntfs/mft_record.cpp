@@ -70,6 +70,17 @@ int32_t CMFTSnapshot::ParseRecord(uint8_t* record, int32_t number) {
             case AT_STANDARD_INFORMATION: ok = ApplyStandardInformation(entry, a, inUse); break;
             case AT_FILE_NAME: ok = ApplyFileName(entry, a); break;
             case AT_VOLUME_INFORMATION: ApplyVolumeInformation(volume, a); break;
+            case AT_ATTRIBUTE_LIST:
+                if (!inUse) {
+                    // Only its clusters matter: the rating counts them as claimed.
+                    if (ENTRY_STREAM* list = AttributeListClusters(a)) {
+                        if (deletedAttributeLists.Add(list) < 0) {
+                            deletedAttributeLists.error = ARRAY_OK;
+                            FreeEntryStream(list);
+                        }
+                    }
+                }
+                break;
             case AT_DATA:
             case AT_LOGGED_UTILITY_STREAM: ok = ApplyDataStream(entry, a, type); break;
             default: break;

@@ -39,6 +39,12 @@ void CMFTSnapshot::Clear() {
     if (ownsRoot && root) FreeSnapshotEntry(root);
     ownsRoot = 0;
     root = nullptr;
+    for (int32_t i = 0; i < unnamedDeleted.count; ++i) FreeSnapshotEntry(unnamedDeleted[i]);
+    unnamedDeleted.RemoveAll();
+    unnamedDeleted.error = ARRAY_OK;
+    for (int32_t i = 0; i < deletedAttributeLists.count; ++i) FreeEntryStream(deletedAttributeLists[i]);
+    deletedAttributeLists.RemoveAll();
+    deletedAttributeLists.error = ARRAY_OK;
     ClearVirtualDirs();
 }
 

@@ -35,6 +35,14 @@ public:
     int32_t BuildTree();
     // The made-up folder with this key (made on first use); null when memory runs out.
     VIRTUAL_DIR* GetVirtualDir(int32_t key, uint32_t message, uint32_t attributes);
+    // Deleted files whose names are gone (a name kept in an extension record that was
+    // emptied): they are in no folder, but their clusters still count as claimed when
+    // the other deleted files are rated, so a file overwritten by one is not "Excellent".
+    TDirectArray<SNAPSHOT_ENTRY*> unnamedDeleted{16, 256};
+    // Cluster maps of the non-resident attribute lists of deleted records: their clusters
+    // are claimed like a deleted file's (they may hold what a deleted file's data held).
+    TDirectArray<ENTRY_STREAM*> deletedAttributeLists{16, 256};
+
     // Rates every deleted file against the cluster bitmap; 0 when the map could not be built.
     int32_t RateDeletedFiles(uint32_t takeOptions, ExtentList** extents);
 

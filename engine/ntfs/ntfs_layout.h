@@ -54,6 +54,7 @@ enum : uint32_t {
 
 enum : uint32_t {
     AT_STANDARD_INFORMATION = 0x10,
+    AT_ATTRIBUTE_LIST = 0x20,
     AT_FILE_NAME = 0x30,
     AT_VOLUME_INFORMATION = 0x70,
     AT_DATA = 0x80,

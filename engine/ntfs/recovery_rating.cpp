@@ -67,14 +67,16 @@ void ExpandBitmap(const uint8_t* bitmap, uint64_t length, uint8_t* out) {
     }
 }
 
+void ClaimStreamClusters(ENTRY_STREAM* s, ClusterStateMap& map, uint32_t bytesPerCluster) {
+    if (!Walkable(s)) return;
+    WalkClusters(s, map, bytesPerCluster, [&](uint64_t c) {
+        uint32_t state = map.Get(c);
+        if (state <= CLUSTER_ONE_CLAIM) map.Set(c, state + 1);
+    });
+}
+
 void ClaimClusters(const SNAPSHOT_ENTRY& entry, ClusterStateMap& map, uint32_t bytesPerCluster) {
-    for (ENTRY_STREAM* s = entry.streams; s; s = s->next) {
-        if (!Walkable(s)) continue;
-        WalkClusters(s, map, bytesPerCluster, [&](uint64_t c) {
-            uint32_t state = map.Get(c);
-            if (state <= CLUSTER_ONE_CLAIM) map.Set(c, state + 1);
-        });
-    }
+    for (ENTRY_STREAM* s = entry.streams; s; s = s->next) ClaimStreamClusters(s, map, bytesPerCluster);
 }
 
 int32_t RateEntry(const SNAPSHOT_ENTRY& entry, const ClusterStateMap& map, uint32_t bytesPerCluster) {
@@ -209,6 +211,9 @@ int32_t CMFTSnapshot::RateDeletedFiles(uint32_t takeOptions, ExtentList** extent
     auto rated = [&](const SNAPSHOT_ENTRY* e) { return e && IsDeleted(*e) && !e->isDirectory; };
     for (int32_t i = 0; i < recordCount; ++i)
         if (rated(records[i])) ClaimClusters(*records[i], map, bytesPerCluster);
+    for (int32_t i = 0; i < unnamedDeleted.count; ++i) ClaimClusters(*unnamedDeleted[i], map, bytesPerCluster);
+    for (int32_t i = 0; i < deletedAttributeLists.count; ++i)
+        ClaimStreamClusters(deletedAttributeLists[i], map, bytesPerCluster);
     for (int32_t i = 0; i < recordCount; ++i)
         if (rated(records[i])) records[i]->chance = RateEntry(*records[i], map, bytesPerCluster);
     if ((takeOptions & SNAP_FREE_EXTENTS) && extents) {

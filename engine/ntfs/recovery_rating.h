@@ -31,8 +31,9 @@ struct ClusterStateMap {
 // `length` bytes in, 2 x length bytes out. An odd last byte is expanded on its own.
 void ExpandBitmap(const uint8_t* bitmap, uint64_t length, uint8_t* out);
 
-// Adds one claim to every free cluster of the entry's streams.
+// Adds one claim to every free cluster of the entry's streams (or of one stream).
 void ClaimClusters(const SNAPSHOT_ENTRY& entry, ClusterStateMap& map, uint32_t bytesPerCluster);
+void ClaimStreamClusters(ENTRY_STREAM* stream, ClusterStateMap& map, uint32_t bytesPerCluster);
 // 1 Excellent, 2 Good, 3 Poor, 4 None.
 int32_t RateEntry(const SNAPSHOT_ENTRY& entry, const ClusterStateMap& map, uint32_t bytesPerCluster);
 // Fills `list` with the runs of clusters in state 0 or 2; 0 with status 2 when memory runs out.

@@ -234,7 +234,11 @@ int32_t CMFTSnapshot::BuildTree() {
     // 1. Entries without a name.  2. Empty files, when asked.
     for (int32_t i = 0; i < recordCount; ++i) {
         SNAPSHOT_ENTRY* e = records[i];
-        if (e && !e->names) RemoveSlot(i);
+        if (e && !e->names) {
+            if (IsDeleted(*e) && !e->isDirectory && e->streams && unnamedDeleted.Add(e) >= 0) records[i] = nullptr;
+            else RemoveSlot(i);
+            unnamedDeleted.error = ARRAY_OK;
+        }
         if (Cancelled(i)) return 0;
     }
     if (options & SNAP_DROP_EMPTY) {
