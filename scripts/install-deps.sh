@@ -10,6 +10,8 @@ packages=(
   dosfstools mtools ntfs-3g attr sleuthkit fuse3 util-linux
   # whole-disk images with MBR and GPT tables (sfdisk)
   fdisk
+  # benchmarks: peak memory and time of each tool
+  time
 )
 missing=()
 for p in "${packages[@]}"; do

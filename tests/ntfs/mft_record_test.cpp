@@ -156,6 +156,19 @@ TEST_F(RecordTest, OnlyTheEfsLoggedUtilityStreamBecomesAStream) {
     EXPECT_EQ(s->next, nullptr);
 }
 
+TEST_F(RecordTest, AttributeListsOfDeletedRecordsAreKeptForTheirClusters) {
+    RecordBuilder deleted(1024, 0x0);
+    deleted.StandardInformation(0x20).NonResident(0x20, 0, 0, 200, {0x11, 0x01, 0x30, 0x00});
+    RecordBuilder live(1024, 0x1);
+    live.StandardInformation(0x20).NonResident(0x20, 0, 0, 200, {0x11, 0x01, 0x31, 0x00});
+    ASSERT_EQ(Parse(deleted.Build(), 40), 1);
+    ASSERT_EQ(Parse(live.Build(), 3), 1);
+    ASSERT_EQ(snap.deletedAttributeLists.count, 1);
+    EXPECT_EQ(snap.deletedAttributeLists[0]->size, 200);
+    EXPECT_EQ(snap.deletedAttributeLists[0]->extents->runList[2], 0x30);
+    EXPECT_EQ(snap.records[40]->streams, nullptr);  // not a stream of the file
+}
+
 TEST_F(RecordTest, BadFixupAndMissingSignature) {
     RecordBuilder b(1024, 0x0);
     b.StandardInformation(0x20).FileName(5, u"x");
