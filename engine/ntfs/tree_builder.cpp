@@ -94,30 +94,13 @@ VIRTUAL_DIR* CMFTSnapshot::GetVirtualDir(int32_t key, uint32_t message, uint32_t
     VIRTUAL_DIR* dir = NewVirtualDir(name, key);
     if (!dir) return nullptr;
     dir->entry.attributes = attributes;
-    if (!deletedFolder && !IndexLostFolder(dir, uint32_t(key))) {
+    if (virtualDirs.Add(dir) < 0) {
+        virtualDirs.error = ARRAY_OK;
         FreeVirtualDir(dir);
         return nullptr;
     }
-    if (virtualDirs.Add(dir) < 0) {
-        virtualDirs.error = ARRAY_OK;
-        if (!deletedFolder) {
-            // Take it out of the index again.
-            uint32_t mask = lostIndexCapacity_ - 1;
-            for (uint32_t i = HashKey(uint32_t(key)) & mask; lostIndex_[i].dir; i = (i + 1) & mask) {
-                if (lostIndex_[i].dir == dir) {
-                    // Re-insert the rest of the probe run so lookups still find them.
-                    lostIndex_[i].dir = nullptr;
-                    --lostIndexCount_;
-                    for (uint32_t j = (i + 1) & mask; lostIndex_[j].dir; j = (j + 1) & mask) {
-                        LostIndexSlot moved = lostIndex_[j];
-                        lostIndex_[j].dir = nullptr;
-                        --lostIndexCount_;
-                        IndexLostFolder(moved.dir, moved.key);
-                    }
-                    break;
-                }
-            }
-        }
+    if (!deletedFolder && !IndexLostFolder(dir, uint32_t(key))) {
+        --virtualDirs.count;  // the element just added; the array owns nothing
         FreeVirtualDir(dir);
         return nullptr;
     }
