@@ -16,13 +16,14 @@ if [ ! -f "$img" ]; then
   echo "building $img (once)" >&2
   tmp=$(mktemp -d "$cache/build.XXXXXX")
   trap 'rm -rf "$tmp"' EXIT
-  # 100 folders of 1000 files, 100..1100 bytes each, deterministic.
+  # 100 folders of 1000 files, 100..1100 bytes each, deterministic. 8.3 names: mtools checks
+  # every new long name against the whole folder, which makes long names very slow to copy.
   perl -e '
     my $root = shift; srand(7);
     for my $d (0..99) {
-      my $dir = sprintf("%s/tree/Folder %03d", $root, $d); mkdir "$root/tree"; mkdir $dir;
+      my $dir = sprintf("%s/tree/D%03d", $root, $d); mkdir "$root/tree"; mkdir $dir;
       for my $f (0..999) {
-        open(my $h, ">", sprintf("%s/file %04d.dat", $dir, $f)) or die;
+        open(my $h, ">", sprintf("%s/F%04d.DAT", $dir, $f)) or die;
         print $h chr(65 + ($f % 26)) x (100 + int(rand(1000))); close $h;
       }
     }' "$tmp"
@@ -31,7 +32,7 @@ if [ ! -f "$img" ]; then
   # A quarter deleted: every file whose number is a multiple of 4.
   for d in $(seq -f '%03g' 0 99); do
     args=()
-    for n in $(seq -f '%02g' 0 4 96); do args+=("::/Folder $d/file ??$n.dat"); done
+    for n in $(seq -f '%02g' 0 4 96); do args+=("::/D$d/F??$n.DAT"); done
     mdel -i "$tmp/img" "${args[@]}"
   done
   mv "$tmp/img" "$img"

@@ -76,7 +76,7 @@ int32_t CFATSnapshot::PrepareSubdirectories(uint8_t* data, size_t bytes, bool de
         uint8_t* e = data + p;
         if (e[0] == DIRENT_END) break;
         if (!RawIsDirectory(e) || SkipEntry(e, false)) continue;
-        uint32_t index;
+        uint32_t index = 0;
         if (!TieNewDirectory(e, &index)) return 0;
         uint32_t c = RawFirstCluster(e, volume->fatType);
         if (RawIsDeleted(e) || deletedContext) {

@@ -191,7 +191,7 @@ int32_t CFATSnapshot::DecodeLostChain(SNAPSHOT_ENTRY* directory, CLUSTER* first,
         uint8_t* e = buffer + p;
         if (e[0] == DIRENT_END) break;
         if (!RawIsDirectory(e) || SkipEntry(e, true)) continue;
-        uint32_t index;
+        uint32_t index = 0;
         if (!TieNewDirectory(e, &index)) {
             std::free(buffer);
             return 0;

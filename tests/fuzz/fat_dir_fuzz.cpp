@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t p = 0; p + kDirEntrySize <= bytes; p += kDirEntrySize) {
         uint8_t* e = copy + p;
         if (e[0] == DIRENT_END) break;
-        uint32_t index;
+        uint32_t index = 0;
         if (RawIsDirectory(e) && !snapshot.SkipEntry(e, false)) snapshot.TieNewDirectory(e, &index);
     }
     SNAPSHOT_ENTRY* parent = NewSnapshotEntry();
