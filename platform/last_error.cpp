@@ -38,6 +38,7 @@ std::string SystemErrorText(DWORD code) {
     for (const auto& m : kMap)
         if (m.code == code) { err = m.err; break; }
     switch (code) {
+        case 38: return "Reached the end of the file (the image may be cut short).";
         case 111: return "The file name is too long or the data area passed is too small.";
         case 5029: return "The log file or run list is corrupt.";
         default: break;

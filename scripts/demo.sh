@@ -10,7 +10,18 @@ undelete=build-release/cli/undelete
 samples=build-release/samples
 bash tests/fixtures/build_all.sh "$samples" >/dev/null
 
+recovered=build-release/recovered
+rm -rf "$recovered"
 for image in fat32 ntfs; do
-  echo "== $samples/$image.img"
-  "$undelete" info "$samples/$image.img"
+  volume=$samples/$image.img
+  echo "== undelete info $volume"
+  "$undelete" info "$volume"
+  echo "== undelete scan $volume"
+  "$undelete" scan "$volume"
+  echo "== undelete recover $volume --to $recovered/$image --keep-paths"
+  "$undelete" recover "$volume" --to "$recovered/$image" --keep-paths
 done
+
+# The recovered copies are the files that were deleted, byte for byte.
+echo "== comparing with the original files"
+diff -r "$samples/ntfs.files/Old Stuff" "$recovered/ntfs/Old Stuff" && echo "identical: Old Stuff (NTFS)"

@@ -13,9 +13,6 @@ EngineStatusReport LastEngineStatus(const UndeleteApi* api) {
     api->GetLastSystemError(&r.systemCode, &sysText);
     if (text) r.text = platform::Utf8FromWide(text);
     if (sysText) r.systemText = platform::Utf8FromWide(sysText);
-    // End of data has no errno of its own, so the system gives it no text; say what it means.
-    if (r.systemCode == ERROR_HANDLE_EOF_CODE && r.systemText.rfind("Unknown error", 0) == 0)
-        r.systemText = "reached the end of the data (the image may be cut short)";
     return r;
 }
 

@@ -24,6 +24,8 @@ TEST(Platform, ErrnoMapsToWindowsCodesWithTexts) {
     EXPECT_EQ(platform::ErrnoToWinError(EACCES), 5u);
     EXPECT_EQ(platform::SystemErrorText(5), "Permission denied");
     EXPECT_EQ(platform::SystemErrorText(0x7777), "Unknown error 30583");
+    // End of data has no errno twin but still gets a text of its own.
+    EXPECT_EQ(platform::SystemErrorText(38), "Reached the end of the file (the image may be cut short).");
 }
 
 TEST(Platform, FormatWideHandlesIntegersAndCutsToCapacity) {
