@@ -52,9 +52,9 @@ build_image() {
 [ -f "$img" ] || build_image
 
 # The engine in a release build of our own, and the generic snapshot driver over it.
-build=$dir/build
+build=$dir/build-ntfs
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DUNDELETE_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target undelete_engine >/dev/null
+cmake --build "$build" -j2 --target undelete_engine >/dev/null 2>&1
 g++ -std=c++20 -O2 -g -I"$root" "$here/snapshot_bench.cpp" -o "$build/snapshot_bench" \
   "$build/engine/libundelete_engine.a" "$build/platform/libundelete_platform.a" -lblkid
 
