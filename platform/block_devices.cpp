@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/decimal.h"
+
 namespace platform {
 namespace fs = std::filesystem;
 namespace {
@@ -23,27 +25,6 @@ std::string ReadAttribute(const fs::path& file) {
     if (!in || !std::getline(in, line)) return {};
     while (!line.empty() && (line.back() == '\n' || line.back() == ' ' || line.back() == '\r')) line.pop_back();
     return line;
-}
-
-bool ParseUnsigned(const std::string& s, uint64_t& out) {
-    if (s.empty() || s.size() > 19) return false;
-    uint64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + uint64_t(c - '0');
-    }
-    out = v;
-    return true;
-}
-
-// "8:17" -> 8, 17.
-void ParseDevNumber(const std::string& s, uint32_t& major, uint32_t& minor) {
-    size_t colon = s.find(':');
-    uint64_t a = 0, b = 0;
-    if (colon == std::string::npos || !ParseUnsigned(s.substr(0, colon), a) || !ParseUnsigned(s.substr(colon + 1), b))
-        return;
-    major = uint32_t(a);
-    minor = uint32_t(b);
 }
 
 // The device node named in the uevent file (DEVNAME=), else the kernel name with

@@ -2,45 +2,17 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
 #include <linux/fs.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
+#include "platform/decimal.h"
 #include "platform/last_error.h"
+#include "platform/mount_table.h"
 
 namespace platform {
-namespace {
-
-// Mount points in mountinfo escape blanks and a few other bytes as \ooo.
-std::string Unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7' && s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' &&
-            s[i + 3] <= '7') {
-            out.push_back(char(((s[i + 1] - '0') << 6) | ((s[i + 2] - '0') << 3) | (s[i + 3] - '0')));
-            i += 3;
-        } else {
-            out.push_back(s[i]);
-        }
-    }
-    return out;
-}
-
-bool ParseDecimal(const std::string& s, uint64_t& out) {
-    if (s.empty() || s.size() > 19) return false;
-    uint64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + uint64_t(c - '0');
-    }
-    out = v;
-    return true;
-}
-
-}  // namespace
 
 VolumeLocation ParseVolumeLocation(const std::string& path) {
     VolumeLocation where;
@@ -55,7 +27,7 @@ VolumeLocation ParseVolumeLocation(const std::string& path) {
         len = tail.substr(plus + 1);
     }
     uint64_t o = 0, l = 0;
-    if (!ParseDecimal(off, o) || (plus != std::string::npos && !ParseDecimal(len, l))) return where;
+    if (!ParseUnsigned(off, o) || (plus != std::string::npos && !ParseUnsigned(len, l))) return where;
     where.path = path.substr(0, at);
     where.offset = o;
     where.length = l;
@@ -137,37 +109,22 @@ uint64_t DeviceFile::Size() const {
 }
 
 std::string DeviceForMountPoint(const std::string& mountPoint, const std::string& mountinfo) {
-    std::string want = mountPoint;
-    while (want.size() > 1 && want.back() == '/') want.pop_back();
-    std::ifstream in(mountinfo);
-    if (!in) {
+    std::vector<MountEntry> mounts;
+    if (!ReadMountTable(mountinfo, mounts)) {
         SetLastErrorFromErrno(errno ? errno : ENOENT);
         return {};
     }
-    std::string line;
-    std::string found;
-    while (std::getline(in, line)) {
-        // id parent major:minor root mountpoint options [optional...] - fstype source superopts
-        std::istringstream fields(line);
-        std::string id, parent, devno, root, point;
-        if (!(fields >> id >> parent >> devno >> root >> point)) continue;
-        if (Unescape(point) != want) continue;
-        std::string tok;
-        while (fields >> tok && tok != "-") {}
-        std::string fstype, source;
-        if (!(fields >> fstype >> source)) continue;
-        found = Unescape(source);  // the last mount on a point is the one visible
-    }
-    if (found.empty()) {
+    const MountEntry* mount = MountAt(mounts, mountPoint);
+    if (!mount) {
         SetLastError(ERROR_FILE_NOT_FOUND_CODE);
         return {};
     }
     struct stat st {};
-    if (stat(found.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) {
+    if (stat(mount->source.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) {
         SetLastError(ERROR_NOT_SUPPORTED_CODE);
         return {};
     }
-    return found;
+    return mount->source;
 }
 
 }  // namespace platform

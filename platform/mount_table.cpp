@@ -1,5 +1,7 @@
 #include "platform/mount_table.h"
 
+#include "platform/decimal.h"
+
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -20,23 +22,6 @@ std::string Unescape(const std::string& s) {
         }
     }
     return out;
-}
-
-bool ParseDevNumber(const std::string& s, uint32_t& major, uint32_t& minor) {
-    size_t colon = s.find(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 >= s.size()) return false;
-    unsigned long a = 0, b = 0;
-    for (size_t i = 0; i < colon; ++i) {
-        if (s[i] < '0' || s[i] > '9' || a > 0xFFFFFFFul) return false;
-        a = a * 10 + unsigned(s[i] - '0');
-    }
-    for (size_t i = colon + 1; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9' || b > 0xFFFFFFFul) return false;
-        b = b * 10 + unsigned(s[i] - '0');
-    }
-    major = uint32_t(a);
-    minor = uint32_t(b);
-    return true;
 }
 
 std::string WithoutTrailingSlash(std::string p) {
