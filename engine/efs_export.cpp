@@ -120,10 +120,9 @@ uint32_t StreamHeaderStep(uint8_t* data, EfsExportContext* c, uint32_t* length) 
         }
         size_t nameChars = s->name ? platform::WideLength(s->name) : 0;
         if (nameChars > kEfsMaxStreamName) return kErrorInvalidData;
-        // Built by appending only: assigning a literal here trips a false -Wrestrict in g++ 12.
-        name.push_back(u':');
+        name = u":";
         if (s->name) name.append(s->name, nameChars);
-        name.append(u":$DATA");
+        name += u":$DATA";
     }
     if (s->size < 0 || s->size > kLargestStream) return ERROR_NOT_SUPPORTED_CODE;
     uint32_t headerBytes = StreamHeaderBytes(name);
