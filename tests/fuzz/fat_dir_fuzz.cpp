@@ -10,14 +10,6 @@
 #include "engine/volume.h"
 
 namespace {
-class NoProgress : public CSnapshotProgressDlg {
-public:
-    uint32_t Ask(uint32_t, uint32_t, uint32_t) override { return 0; }
-    void ReportFormatted(uint32_t, uint32_t) override {}
-    void Report(uint32_t) override {}
-    void SetProgress(uint32_t) override {}
-    uint32_t IsCancelled() override { return 0; }
-};
 constexpr uint32_t kClusters = 64;
 constexpr uint32_t kClusterSize = 512;
 }  // namespace
@@ -29,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     volume.fatType = data[0] % 3;
     volume.bytesPerCluster = kClusterSize;
     volume.clusterCount = kClusters - 2;
-    NoProgress progress;
+    CSnapshotProgressDlgTmpl progress(nullptr, 0);  // no callback: every report is dropped
     CFATSnapshot snapshot(&volume);
     snapshot.progress = &progress;
     snapshot.options = data[0] & 0x80 ? SNAP_LIVE_FILES : 0;

@@ -11,15 +11,6 @@
 
 namespace {
 
-class NoProgress : public CSnapshotProgressDlg {
-public:
-    uint32_t Ask(uint32_t, uint32_t, uint32_t) override { return 0; }
-    void ReportFormatted(uint32_t, uint32_t) override {}
-    void Report(uint32_t) override {}
-    void SetProgress(uint32_t) override {}
-    uint32_t IsCancelled() override { return 0; }
-};
-
 constexpr size_t kRecordSize = 1024;
 
 }  // namespace
@@ -43,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     volume.bytesPerCluster = 4096;
 
     CMFTSnapshot snap(&volume);
-    NoProgress progress;
+    CSnapshotProgressDlgTmpl progress(nullptr, 0);  // no callback: every report is dropped
     snap.progress = &progress;
     snap.options = options;
     if (!snap.SetGeometry()) return 0;
